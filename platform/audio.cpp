@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <string>
 
 #include "platform/mp3_decode.h"
@@ -197,8 +198,10 @@ bool AudioFree() {
 
 void AudioSetManualPosition(double seconds) {
   if (!haveStream) return;
-  const double frames = std::max(0.0, seconds) * sound.sampleRate;
-  manualBytes = std::min(uint64_t(frames) * BytesPerFrame, StreamBytes());
+  // The nearest frame: 34.23 s is frame 1 509 543 even though 34.23 x 44100
+  // comes out a hair below it in floating point.
+  const uint64_t frames = static_cast<uint64_t>(std::llround(std::max(0.0, seconds) * sound.sampleRate));
+  manualBytes = std::min(frames * BytesPerFrame, StreamBytes());
 }
 
 double AudioStreamLengthSeconds(AudioStream stream) {

@@ -50,7 +50,8 @@ double AudioChannelBytes2Seconds(AudioStream stream, uint64_t bytes);
 bool AudioFree();
 
 // Manual clock only: the position the next AudioChannelGetPosition reports,
-// in seconds of the stream (kept within the stream's length).
+// in seconds of the stream (to the nearest frame, kept within the stream's
+// length).
 void AudioSetManualPosition(double seconds);
 // The decoded stream's length in seconds; 0 without a stream.
 double AudioStreamLengthSeconds(AudioStream stream);
