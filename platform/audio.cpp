@@ -70,6 +70,17 @@ uint64_t DevicePlayedBytes() {
   return uint64_t(played) / BytesPerFrame * BytesPerFrame;
 }
 
+// Opens the default output at a rate, 16-bit stereo, fed by FeedDevice.
+SDL_AudioDeviceID OpenOutput(int rate) {
+  SDL_AudioSpec wanted{};
+  wanted.freq = rate;
+  wanted.format = AUDIO_S16SYS;
+  wanted.channels = 2;
+  wanted.samples = DeviceBufferFrames;
+  wanted.callback = FeedDevice;
+  return SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+}
+
 void CloseDevice() {
   if (audioDevice) SDL_CloseAudioDevice(audioDevice);
   audioDevice = 0;
@@ -88,13 +99,7 @@ bool AudioInit(int32_t device, uint32_t frequency, uint32_t flags, WindowHandle 
   }
   // Open once now so "no device" is known at start-up; the stream reopens
   // it at its own rate.
-  SDL_AudioSpec wanted{};
-  wanted.freq = static_cast<int>(frequency);
-  wanted.format = AUDIO_S16SYS;
-  wanted.channels = 2;
-  wanted.samples = DeviceBufferFrames;
-  wanted.callback = FeedDevice;
-  audioDevice = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+  audioDevice = OpenOutput(static_cast<int>(frequency));
   if (!audioDevice) {
     lastError = SDL_GetError();
     CloseDevice();
@@ -132,13 +137,7 @@ AudioStream AudioStreamCreateFile(bool fromMemory, const char* path, uint32_t of
   if (clockSource == ClockSource::Device) {
     // Reopen at the file's own rate so positions count the file's frames.
     SDL_CloseAudioDevice(audioDevice);
-    SDL_AudioSpec wanted{};
-    wanted.freq = static_cast<int>(sound.sampleRate);
-    wanted.format = AUDIO_S16SYS;
-    wanted.channels = 2;
-    wanted.samples = DeviceBufferFrames;
-    wanted.callback = FeedDevice;
-    audioDevice = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    audioDevice = OpenOutput(static_cast<int>(sound.sampleRate));
     if (!audioDevice) {
       lastError = SDL_GetError();
       sound = DecodedSound{};
