@@ -34,7 +34,7 @@ Outcome RunProgram(const fs::path& directory, const std::string& environment, in
 }
 
 // A directory holding the show's content, with parts left out or replaced.
-class ProgramRun : public testing::Test {
+class ShellProgram : public testing::Test {
  protected:
   void SetUp() override {
     directory = fs::temp_directory_path() / ("vantrel-program-" + std::to_string(getpid()) + "-" +
@@ -52,28 +52,28 @@ class ProgramRun : public testing::Test {
 
 const char* const Headless = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy";
 
-TEST_F(ProgramRun, NoDisplayIsOneLineAndExitOne) {
+TEST_F(ShellProgram, NoDisplayIsOneLineAndExitOne) {
   const Outcome outcome = RunProgram(directory, "-u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy", 20);
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_EQ(outcome.errors.rfind("vantrel: cannot create the graphics device: no display", 0), 0u) << outcome.errors;
   EXPECT_EQ(std::count(outcome.errors.begin(), outcome.errors.end(), '\n'), 1) << outcome.errors;
 }
 
-TEST_F(ProgramRun, MissingSoundtrackIsNamedAndExitOne) {
+TEST_F(ShellProgram, MissingSoundtrackIsNamedAndExitOne) {
   fs::remove(directory / "sound" / "slide2.mp3");
   const Outcome outcome = RunProgram(directory, Headless, 20);
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_EQ(outcome.errors, "vantrel: cannot open sound/slide2.mp3: No such file or directory\n");
 }
 
-TEST_F(ProgramRun, UnreadableSoundtrackIsNamedAndExitOne) {
+TEST_F(ShellProgram, UnreadableSoundtrackIsNamedAndExitOne) {
   std::ofstream(directory / "sound" / "slide2.mp3", std::ios::trunc) << "not an mp3 at all";
   const Outcome outcome = RunProgram(directory, Headless, 20);
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_EQ(outcome.errors.rfind("vantrel: cannot open sound/slide2.mp3: ", 0), 0u) << outcome.errors;
 }
 
-TEST_F(ProgramRun, BrokenEffectStopsWithItsFileAndLine) {
+TEST_F(ShellProgram, BrokenEffectStopsWithItsFileAndLine) {
   // Append a pass naming a shader that does not exist, on a known line.
   std::string text;
   {
@@ -87,14 +87,14 @@ TEST_F(ProgramRun, BrokenEffectStopsWithItsFileAndLine) {
   EXPECT_EQ(outcome.errors.rfind("vantrel: fx/water.fx:" + std::to_string(line) + ": ", 0), 0u) << outcome.errors;
 }
 
-TEST_F(ProgramRun, MissingTextureIsNamedAndExitOne) {
+TEST_F(ShellProgram, MissingTextureIsNamedAndExitOne) {
   fs::remove(directory / "textures" / "mosaic.dds");
   const Outcome outcome = RunProgram(directory, Headless, 20);
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_NE(outcome.errors.find("vantrel: cannot read textures/mosaic.dds: "), std::string::npos) << outcome.errors;
 }
 
-TEST_F(ProgramRun, NoAudioDevicePlaysSilently) {
+TEST_F(ShellProgram, NoAudioDevicePlaysSilently) {
   // It keeps running (stopped by the timeout) after saying so once.
   const Outcome outcome = RunProgram(directory, "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=no-such-driver", 3);
   EXPECT_EQ(outcome.exitCode, 124);

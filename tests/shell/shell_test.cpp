@@ -179,6 +179,11 @@ TEST(ShellFrame, BeginFrameReadsTheBackBufferAndEndFrameDropsIt) {
   EXPECT_EQ(LiveGpuObjectCount(), 0u);
 }
 
+std::string PresetName(const testing::TestParamInfo<DisplayPreset>& info) {
+  const char* const names[] = {"Window", "FullScreen1280", "FullScreen1024", "Desktop"};
+  return names[static_cast<int>(info.param)];
+}
+
 // Each preset's back buffer, made on the program's window.
 class ShellPreset : public testing::TestWithParam<DisplayPreset> {};
 
@@ -232,7 +237,8 @@ TEST_P(ShellPreset, BackBufferHasThePresetsSize) {
 
 INSTANTIATE_TEST_SUITE_P(AllFour, ShellPreset,
                          testing::Values(DisplayPreset::Window, DisplayPreset::FullScreen1280,
-                                         DisplayPreset::FullScreen1024, DisplayPreset::Desktop));
+                                         DisplayPreset::FullScreen1024, DisplayPreset::Desktop),
+                         PresetName);
 
 // In a full-screen preset the window going away loses the device: "lost"
 // while away, "not reset" once back, and a reset fails while a default-pool
