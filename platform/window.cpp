@@ -124,7 +124,14 @@ void PumpSdlEvents() {
         }
         break;
       }
-      default: break;  // SDL_QUIT follows the window's close event; the close message covers it
+      case SDL_QUIT:
+        // SDL turns an interrupt or terminate signal into a quit request (it
+        // also follows the last window's close event): close every window,
+        // as the close box would, so the program shuts down in order.
+        for (PlatformWindow* window : windows)
+          if (window->alive) Post(window, MsgClose, 0);
+        break;
+      default: break;
     }
   }
 }

@@ -6,7 +6,8 @@
 // DispatchMessage calls the window procedure of the message's window; a key
 // press arrives as MsgKeyDown with a virtual-key code (Escape is 27); the
 // close box arrives as MsgClose, whose default handling destroys the window,
-// which sends MsgDestroy; PostQuitMessage queues MsgQuit (0x12).
+// which sends MsgDestroy; PostQuitMessage queues MsgQuit (0x12). An interrupt
+// or terminate signal closes every window the same way.
 // What it does not: child windows, menus, text input, more than one window
 // class instance per name, or any message the program never looks at (those
 // reach the default procedure, which ignores them).

@@ -4,6 +4,7 @@
 
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -94,11 +95,15 @@ TEST_F(ShellProgram, MissingTextureIsNamedAndExitOne) {
   EXPECT_NE(outcome.errors.find("vantrel: cannot read textures/mosaic.dds: "), std::string::npos) << outcome.errors;
 }
 
-TEST_F(ShellProgram, NoAudioDevicePlaysSilently) {
-  // It keeps running (stopped by the timeout) after saying so once.
+TEST_F(ShellProgram, NoAudioDevicePlaysSilentlyAndATerminateSignalEndsIt) {
+  // It keeps running after saying so once, until the timeout's terminate
+  // signal closes it.
+  const auto start = std::chrono::steady_clock::now();
   const Outcome outcome = RunProgram(directory, "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=no-such-driver", 3);
-  EXPECT_EQ(outcome.exitCode, 124);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(outcome.exitCode, 124) << "timeout's code: the program was still running after 3 s";
   EXPECT_EQ(outcome.errors, "vantrel: no audio device, playing silently\n");
+  EXPECT_LT(seconds, 10.0) << "the terminate signal must end the program";
 }
 
 }  // namespace
