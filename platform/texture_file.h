@@ -3,10 +3,11 @@
 //
 // What it does: GetImageInfoFromFile reads a file's header (size, depth, mip
 // count, format, resource type). CreateTextureFromFile and
-// CreateCubeTextureFromFile give a managed texture of the file's format,
-// its size rounded up to powers of two and a full mip chain (levels the file
-// lacks are box-filtered from its last one, so sampling never meets an
-// incomplete chain). CreateVolumeTextureFromFileEx takes the size, mip count
+// CreateCubeTextureFromFile give a managed texture of the file's format and a
+// full mip chain (levels the file lacks are box-filtered from its last one,
+// so sampling never meets an incomplete chain); a 2-D texture's size is
+// rounded up to powers of two, a cube's faces must already be square powers
+// of two. CreateVolumeTextureFromFileEx takes the size, mip count
 // and format it is given (the program passes the file's own).
 // What it does not: other file types, compressed formats, colour keys,
 // palettes, or format conversion (FormatFromFile or the file's own format

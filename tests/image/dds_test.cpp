@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/image/temp_directory.h"
+#include "tests/support/temp_directory.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/image/temp_directory.h"
+#include "tests/support/temp_directory.h"
 #include "tools/textures/texture_maker.h"
 
 namespace {

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include "tests/support/temp_directory.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -38,17 +40,13 @@ Outcome RunProgram(const fs::path& directory, const std::string& environment, in
 class ShellProgram : public testing::Test {
  protected:
   void SetUp() override {
-    directory = fs::temp_directory_path() / ("vantrel-program-" + std::to_string(getpid()) + "-" +
-                                             testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(directory);
-    fs::create_directories(directory);
     const fs::path source = VANTREL_SOURCE_DIR;
     fs::copy(source / "fx", directory / "fx");
     fs::copy(source / "textures", directory / "textures");
     fs::copy(source / "sound", directory / "sound");
   }
-  void TearDown() override { fs::remove_all(directory); }
-  fs::path directory;
+  TempDirectory temporary;
+  const fs::path directory{temporary.path()};
 };
 
 const char* const Headless = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy";

@@ -7,15 +7,16 @@ program="$1"
 content="$2"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-display=":$((100 + $$ % 800))"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number to the given file.
+display_file="$(mktemp)"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 server=$!
-trap 'kill "$server" 2>/dev/null; [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null' EXIT
-export DISPLAY="$display"
+trap 'kill "$server" 2>/dev/null; [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null; rm -f "$display_file"' EXIT
+for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+[ -s "$display_file" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n 1 "$display_file")"
 unset SDL_VIDEODRIVER WAYLAND_DISPLAY
 export SDL_AUDIODRIVER=dummy
-for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start"
 
 cd "$content"
 errors="$(mktemp)"

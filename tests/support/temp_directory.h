@@ -14,7 +14,7 @@ class TempDirectory {
  public:
   TempDirectory() {
     std::string pattern =
-        (std::filesystem::temp_directory_path() / "vantrel-image-XXXXXX").string();
+        (std::filesystem::temp_directory_path() / "vantrel-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary directory");
     path_ = pattern;
   }
