@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The windowed program under a real X server (Xvfb): its window carries the
+# One of the programs under a real X server (Xvfb): its window carries the
 # title, and Escape ends the program with exit code 0 in well under a second.
 # Usage: window_under_xvfb.sh <program> <folder with fx/, textures/, sound/>
 set -uo pipefail
