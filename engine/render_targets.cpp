@@ -2,14 +2,6 @@
 // format; released when the device is lost and made again after the reset.
 #include "engine/engine.h"
 
-namespace {
-
-bool IsDepthTargetFormat(Format format) {
-  return format == FormatD24S8 || format == FormatD24X8 || format == FormatD16;
-}
-
-}  // namespace
-
 RenderTarget::RenderTarget() { MatrixIdentity(&uvTransform); }
 
 RenderTarget::~RenderTarget() { ReleaseRenderTarget(this); }
@@ -32,7 +24,7 @@ void RecreateRenderTarget(RenderTarget* target) {
   // The back-buffer size as last read at a frame start: a reset does not read it.
   if (target->widthDivisor != 0) desc.width = BackBufferSize.width / target->widthDivisor;
   if (target->heightDivisor != 0) desc.height = BackBufferSize.height / target->heightDivisor;
-  if (IsDepthTargetFormat(desc.format)) {
+  if (IsDepthFormat(desc.format)) {
     Device->CreateDepthStencilSurface(desc.width, desc.height, desc.format, desc.multiSampleType,
                                       desc.multiSampleQuality, true, &target->surface, nullptr);
   } else {

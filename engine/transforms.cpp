@@ -29,22 +29,16 @@ void BuildFrustum() {
 void SetTransforms(const Matrix* world, const Matrix* view, const Matrix* proj, const Matrix* bias) {
   Effect* shared = *LookupEffect(SharedEffectPath);
   if (!shared) return;  // the start-up check refuses to run without it
-  if (world) {
-    shared->SetMatrix("mWorld", world);
-    CurrentWorld = *world;
-  }
-  if (view) {
-    shared->SetMatrix("mView", view);
-    CurrentView = *view;
-  }
-  if (proj) {
-    shared->SetMatrix("mProj", proj);
-    CurrentProj = *proj;
-  }
-  if (bias) {
-    shared->SetMatrix("mBias", bias);
-    CurrentBias = *bias;
-  }
+  // A given matrix is set on the effect, then kept.
+  const auto store = [shared](const char* name, const Matrix* given, Matrix* current) {
+    if (!given) return;
+    shared->SetMatrix(name, given);
+    *current = *given;
+  };
+  store("mWorld", world, &CurrentWorld);
+  store("mView", view, &CurrentView);
+  store("mProj", proj, &CurrentProj);
+  store("mBias", bias, &CurrentBias);
   if (view || proj) {
     MatrixMultiply(&CurrentViewProj, &CurrentView, &CurrentProj);
     shared->SetMatrix("mViewProj", &CurrentViewProj);

@@ -144,7 +144,6 @@ struct Effect::Compiled {
   std::vector<GLuint> samplers;           // per parameter; 0 for numbers
   std::vector<GLuint> shaders;            // per shader block; 0 until compiled
   int currentTechnique = -1;
-  int currentPass = -1;
   RenderStateBlock savedStates{};
 
   ~Compiled() {
@@ -351,7 +350,6 @@ Result Effect::BeginPass(uint32_t passIndex) {
   const int technique = compiled->currentTechnique;
   if (technique < 0 || passIndex >= compiled->techniques[size_t(technique)].passes.size()) return ResultInvalidCall;
   const Compiled::Pass& pass = compiled->techniques[size_t(technique)].passes[passIndex];
-  compiled->currentPass = static_cast<int>(passIndex);
   glUseProgram(pass.program);
   compiled->Upload(pass, device);
   const RenderStates& states = pass.states;
@@ -367,10 +365,8 @@ Result Effect::BeginPass(uint32_t passIndex) {
   return ResultOk;
 }
 
-Result Effect::EndPass() {
-  compiled->currentPass = -1;
-  return ResultOk;
-}
+// Nothing to undo per pass: End restores the render states.
+Result Effect::EndPass() { return ResultOk; }
 
 Result Effect::End() {
   for (uint32_t i = 0; i < static_cast<uint32_t>(RenderState::Count); ++i) {

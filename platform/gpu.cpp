@@ -32,18 +32,17 @@ struct GlFormat {
   uint32_t bytesPerPixel;
 };
 
-bool IsDepthFormat(Format format) {
-  return format == FormatD24S8 || format == FormatD24X8 || format == FormatD16;
-}
-
-bool GlFormatOf(Format format, GlFormat* out) {
+// bytesPerPixel 0: a format textures cannot have.
+GlFormat GlFormatOf(Format format) {
   switch (format) {
     case FormatA8R8G8B8:
-    case FormatX8R8G8B8: *out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, 4}; return true;
-    case FormatR32F: *out = {GL_R32F, GL_RED, GL_FLOAT, 4}; return true;
-    default: return false;
+    case FormatX8R8G8B8: return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, 4};
+    case FormatR32F: return {GL_R32F, GL_RED, GL_FLOAT, 4};
+    default: return {0, 0, 0, 0};
   }
 }
+
+bool IsTextureFormat(Format format) { return GlFormatOf(format).bytesPerPixel != 0; }
 
 // Sampling reads what the original platform returns: an R32F texture gives
 // (r, 1, 1, 1) and an X8R8G8B8 one an alpha of 1.
@@ -114,6 +113,10 @@ void UnpackColour(uint32_t colour, float rgba[4]) {
 
 }  // namespace
 
+bool IsDepthFormat(Format format) {
+  return format == FormatD24S8 || format == FormatD24X8 || format == FormatD16;
+}
+
 uint32_t FvfStride(uint32_t fvf) {
   return ((fvf & FvfXyz) ? 12 : 0) + ((fvf & FvfNormal) ? 12 : 0) + ((fvf & FvfTex1) ? 8 : 0);
 }
@@ -158,7 +161,16 @@ DeviceChild::~DeviceChild() {
 
 BaseTexture::BaseTexture(GpuDevice* owner, ResourceType type, Format format, Pool pool, uint32_t usage, uint32_t levels,
                          bool holdsDevice)
-    : DeviceChild(owner, holdsDevice), type(type), format(format), pool(pool), usage(usage), levels(levels) {}
+    : DeviceChild(owner, holdsDevice), type(type), format(format), pool(pool), usage(usage), levels(levels) {
+  const GLenum target = type == ResourceVolumeTexture ? GL_TEXTURE_3D
+                        : type == ResourceCubeTexture ? GL_TEXTURE_CUBE_MAP
+                                                      : GL_TEXTURE_2D;
+  // Every level present, and sampling that reads what the original platform
+  // returns for the format.
+  GL_CHECK(glCreateTextures(target, 1, &glName));
+  GL_CHECK(glTextureParameteri(glName, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels - 1)));
+  SetFormatSwizzle(glName, format);
+}
 
 BaseTexture::~BaseTexture() {
   if (glName) glDeleteTextures(1, &glName);
@@ -167,13 +179,9 @@ BaseTexture::~BaseTexture() {
 Texture::Texture(GpuDevice* owner, uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, Format format,
                  Pool pool, bool holdsDevice)
     : BaseTexture(owner, ResourceTexture, format, pool, usage, levels, holdsDevice), width(width), height(height) {
-  GlFormat gl{};
-  GlFormatOf(format, &gl);
-  GL_CHECK(glCreateTextures(GL_TEXTURE_2D, 1, &glName));
+  const GlFormat gl = GlFormatOf(format);
   GL_CHECK(glTextureStorage2D(glName, static_cast<GLsizei>(levels), gl.internalFormat, static_cast<GLsizei>(width),
                               static_cast<GLsizei>(height)));
-  GL_CHECK(glTextureParameteri(glName, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels - 1)));
-  SetFormatSwizzle(glName, format);
   if (pool == PoolManaged) {
     shadow.resize(levels);
     for (uint32_t level = 0; level < levels; ++level)
@@ -210,8 +218,7 @@ Result Texture::LockRect(uint32_t level, LockedRect* locked, const Rect* rect, u
 
 Result Texture::UnlockRect(uint32_t level) {
   if (pool != PoolManaged || level >= levels) return ResultInvalidCall;
-  GlFormat gl{};
-  GlFormatOf(format, &gl);
+  const GlFormat gl = GlFormatOf(format);
   GL_CHECK(glPixelStorei(GL_UNPACK_ALIGNMENT, 4));
   GL_CHECK(glTextureSubImage2D(glName, static_cast<GLint>(level), 0, 0, static_cast<GLsizei>(LevelSize(width, level)),
                                static_cast<GLsizei>(LevelSize(height, level)), gl.uploadFormat, gl.uploadType,
@@ -223,13 +230,9 @@ VolumeTexture::VolumeTexture(GpuDevice* owner, uint32_t width, uint32_t height, 
                              Format format)
     : BaseTexture(owner, ResourceVolumeTexture, format, PoolManaged, 0, levels, true),
       width(width), height(height), depth(depth) {
-  GlFormat gl{};
-  GlFormatOf(format, &gl);
-  GL_CHECK(glCreateTextures(GL_TEXTURE_3D, 1, &glName));
+  const GlFormat gl = GlFormatOf(format);
   GL_CHECK(glTextureStorage3D(glName, static_cast<GLsizei>(levels), gl.internalFormat, static_cast<GLsizei>(width),
                               static_cast<GLsizei>(height), static_cast<GLsizei>(depth)));
-  GL_CHECK(glTextureParameteri(glName, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels - 1)));
-  SetFormatSwizzle(glName, format);
 }
 
 Result VolumeTexture::GetLevelDesc(uint32_t level, VolumeDesc* desc) const {
@@ -241,8 +244,7 @@ Result VolumeTexture::GetLevelDesc(uint32_t level, VolumeDesc* desc) const {
 
 Result VolumeTexture::WriteLevel(uint32_t level, const void* bytes, size_t size) {
   if (level >= levels) return ResultInvalidCall;
-  GlFormat gl{};
-  GlFormatOf(format, &gl);
+  const GlFormat gl = GlFormatOf(format);
   const uint32_t w = LevelSize(width, level), h = LevelSize(height, level), d = LevelSize(depth, level);
   if (size != size_t{w} * h * d * gl.bytesPerPixel) return ResultInvalidCall;
   GL_CHECK(glPixelStorei(GL_UNPACK_ALIGNMENT, 4));
@@ -253,13 +255,9 @@ Result VolumeTexture::WriteLevel(uint32_t level, const void* bytes, size_t size)
 
 CubeTexture::CubeTexture(GpuDevice* owner, uint32_t edge, uint32_t levels, Format format)
     : BaseTexture(owner, ResourceCubeTexture, format, PoolManaged, 0, levels, true), edge(edge) {
-  GlFormat gl{};
-  GlFormatOf(format, &gl);
-  GL_CHECK(glCreateTextures(GL_TEXTURE_CUBE_MAP, 1, &glName));
+  const GlFormat gl = GlFormatOf(format);
   GL_CHECK(glTextureStorage2D(glName, static_cast<GLsizei>(levels), gl.internalFormat, static_cast<GLsizei>(edge),
                               static_cast<GLsizei>(edge)));
-  GL_CHECK(glTextureParameteri(glName, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels - 1)));
-  SetFormatSwizzle(glName, format);
 }
 
 Result CubeTexture::GetLevelDesc(uint32_t level, SurfaceDesc* desc) const {
@@ -271,8 +269,7 @@ Result CubeTexture::GetLevelDesc(uint32_t level, SurfaceDesc* desc) const {
 
 Result CubeTexture::WriteFaceLevel(uint32_t face, uint32_t level, const void* bytes, size_t size) {
   if (face >= 6 || level >= levels) return ResultInvalidCall;
-  GlFormat gl{};
-  GlFormatOf(format, &gl);
+  const GlFormat gl = GlFormatOf(format);
   const uint32_t e = LevelSize(edge, level);
   if (size != size_t{e} * e * gl.bytesPerPixel) return ResultInvalidCall;
   GL_CHECK(glPixelStorei(GL_UNPACK_ALIGNMENT, 4));
@@ -347,6 +344,7 @@ GpuDevice::~GpuDevice() {
   for (const FvfArray& entry : vertexArrays) glDeleteVertexArrays(1, &entry.vao);
   glDeleteFramebuffers(1, &framebuffer);
   glDeleteFramebuffers(1, &readFramebuffer);
+  glDeleteFramebuffers(1, &blitFramebuffer);
   glDeleteBuffers(1, &streamBuffer);
   glDeleteBuffers(1, &streamIndexBuffer);
   SDL_GL_MakeCurrent(SdlWindowOf(focusWindow), nullptr);
@@ -512,8 +510,7 @@ Result GpuDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t levels
                              Pool pool, Texture** texture, void* sharedHandle) {
   (void)sharedHandle;
   *texture = nullptr;
-  GlFormat gl{};
-  if (width == 0 || height == 0 || width > 16384 || height > 16384 || !GlFormatOf(format, &gl)) return ResultInvalidCall;
+  if (width == 0 || height == 0 || width > 16384 || height > 16384 || !IsTextureFormat(format)) return ResultInvalidCall;
   if ((usage & UsageRenderTarget) && pool != PoolDefault) return ResultInvalidCall;
   const uint32_t chain = FullChainLength(width, height);
   if (levels == 0 || levels > chain) levels = (usage & UsageRenderTarget) ? 1 : chain;
@@ -526,9 +523,8 @@ Result GpuDevice::CreateVolumeTexture(uint32_t width, uint32_t height, uint32_t 
   (void)sharedHandle;
   (void)usage;
   *texture = nullptr;
-  GlFormat gl{};
   if (width == 0 || height == 0 || depth == 0 || width > 2048 || height > 2048 || depth > 2048 ||
-      !GlFormatOf(format, &gl) || pool != PoolManaged)
+      !IsTextureFormat(format) || pool != PoolManaged)
     return ResultInvalidCall;
   const uint32_t chain = FullChainLength(width, height, depth);
   if (levels == 0 || levels > chain) levels = chain;
@@ -541,8 +537,7 @@ Result GpuDevice::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usa
   (void)sharedHandle;
   (void)usage;
   *texture = nullptr;
-  GlFormat gl{};
-  if (edge == 0 || edge > 16384 || !GlFormatOf(format, &gl) || pool != PoolManaged) return ResultInvalidCall;
+  if (edge == 0 || edge > 16384 || !IsTextureFormat(format) || pool != PoolManaged) return ResultInvalidCall;
   const uint32_t chain = FullChainLength(edge, edge);
   if (levels == 0 || levels > chain) levels = chain;
   *texture = new CubeTexture(this, edge, levels, format);
@@ -619,16 +614,13 @@ Result GpuDevice::StretchRect(Surface* source, const Rect* sourceRect, Surface* 
   const Rect& to = destRect ? *destRect : wholeDest;
   GL_CHECK(glNamedFramebufferTexture(readFramebuffer, GL_COLOR_ATTACHMENT0, source->parent->glName,
                                      static_cast<GLint>(source->level)));
-  GLuint drawFramebuffer = 0;
-  GL_CHECK(glCreateFramebuffers(1, &drawFramebuffer));
-  GL_CHECK(glNamedFramebufferTexture(drawFramebuffer, GL_COLOR_ATTACHMENT0, dest->parent->glName,
+  GL_CHECK(glNamedFramebufferTexture(blitFramebuffer, GL_COLOR_ATTACHMENT0, dest->parent->glName,
                                      static_cast<GLint>(dest->level)));
   GL_CHECK(glDisable(GL_SCISSOR_TEST));  // a blit is clipped by the scissor, never by the colour mask
   // Both surfaces keep row 0 at the top, so the rectangles map directly.
-  GL_CHECK(glBlitNamedFramebuffer(readFramebuffer, drawFramebuffer, from.left, from.top, from.right, from.bottom,
+  GL_CHECK(glBlitNamedFramebuffer(readFramebuffer, blitFramebuffer, from.left, from.top, from.right, from.bottom,
                                   to.left, to.top, to.right, to.bottom, GL_COLOR_BUFFER_BIT,
                                   filter == FilterLinear ? GL_LINEAR : GL_NEAREST));
-  glDeleteFramebuffers(1, &drawFramebuffer);
   return ResultOk;
 }
 
@@ -785,7 +777,17 @@ Result GraphicsSystem::CreateDevice(uint32_t adapter, DeviceType type, WindowHan
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-  if (!params->windowed) SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  if (!params->windowed) {
+    // Cover the desktop without a frame first: with no window manager to
+    // honour the full-screen request (a bare X server), the window would
+    // keep its old size while SDL reports the desktop's.
+    Rect desktop;
+    GetDesktopRect(&desktop);
+    SDL_SetWindowBordered(window, SDL_FALSE);
+    SDL_SetWindowPosition(window, 0, 0);
+    SDL_SetWindowSize(window, desktop.right, desktop.bottom);
+    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  }
   SDL_GLContext context = SDL_GL_CreateContext(window);
   if (!context) {
     lastGraphicsError = std::string("OpenGL 4.5 core profile not available (") + SDL_GetError() + ")";
@@ -800,6 +802,7 @@ Result GraphicsSystem::CreateDevice(uint32_t adapter, DeviceType type, WindowHan
   GL_CHECK(glFrontFace(GL_CW));
   GL_CHECK(glCreateFramebuffers(1, &made->framebuffer));
   GL_CHECK(glCreateFramebuffers(1, &made->readFramebuffer));
+  GL_CHECK(glCreateFramebuffers(1, &made->blitFramebuffer));
   GL_CHECK(glCreateBuffers(1, &made->streamBuffer));
   GL_CHECK(glCreateBuffers(1, &made->streamIndexBuffer));
   if (!made->CreateBackBuffer(*params)) {

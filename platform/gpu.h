@@ -82,6 +82,9 @@ constexpr uint32_t FvfNormal = 0x010;  // float3 normal    (attribute 1, aNormal
 constexpr uint32_t FvfTex1 = 0x100;    // float2 texcoord  (attribute 2, aTexCoord)
 uint32_t FvfStride(uint32_t fvf);      // bytes per vertex
 
+// D24S8, D24X8 and D16: the formats of depth-stencil surfaces.
+bool IsDepthFormat(Format format);
+
 // Render states that effect passes set and the program touches.
 enum class RenderState : uint32_t {
   CullMode,          // GpuCullMode; default CullCounterClockwise
@@ -357,7 +360,9 @@ class GpuDevice : public GpuObject {
   Surface* renderTarget = nullptr;  // holds a reference
   Surface* depthSurface = nullptr;  // holds a reference
   bool targetsDirty = true;
-  uint32_t framebuffer = 0, readFramebuffer = 0;
+  uint32_t framebuffer = 0;      // drawing: render target 0 and the depth surface
+  uint32_t readFramebuffer = 0;  // source of Present and StretchRect
+  uint32_t blitFramebuffer = 0;  // destination of StretchRect
   uint32_t streamBuffer = 0, streamIndexBuffer = 0;
   VertexBuffer* streamSource = nullptr;
   uint32_t streamOffset = 0, streamStride = 0;

@@ -35,7 +35,7 @@ Result Mesh::OptimizeInplace(uint32_t flags, const uint32_t* adjacencyIn, uint32
   return ResultOk;
 }
 
-Result MakeMesh(GpuDevice* device, const MeshData& data, Mesh** mesh) {
+Result Mesh::Make(GpuDevice* device, const MeshData& data, Mesh** mesh) {
   *mesh = nullptr;
   if (!device || data.vertices.empty() || data.vertices.size() > 65536 || data.indices.empty()) return ResultInvalidCall;
   static_assert(sizeof(MeshVertex) == 24, "a mesh vertex is a float3 position and a float3 normal");
@@ -46,7 +46,7 @@ Result MakeMesh(GpuDevice* device, const MeshData& data, Mesh** mesh) {
 
 Result CreateBox(GpuDevice* device, float width, float height, float depth, Mesh** mesh, void* adjacency) {
   if (adjacency || !(width >= 0 && height >= 0 && depth >= 0)) return ResultInvalidCall;
-  return MakeMesh(device, BuildBoxMesh(width, height, depth), mesh);
+  return Mesh::Make(device, BuildBoxMesh(width, height, depth), mesh);
 }
 
 Result CreatePolygon(GpuDevice* device, float sideLength, uint32_t sides, Mesh** mesh, void* adjacency) {
@@ -54,5 +54,5 @@ Result CreatePolygon(GpuDevice* device, float sideLength, uint32_t sides, Mesh**
     *mesh = nullptr;
     return ResultInvalidCall;
   }
-  return MakeMesh(device, BuildPolygonMesh(sideLength, sides), mesh);
+  return Mesh::Make(device, BuildPolygonMesh(sideLength, sides), mesh);
 }

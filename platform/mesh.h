@@ -28,7 +28,9 @@ class Mesh : public DeviceChild {
   ~Mesh() override;
   uint32_t vertexBuffer = 0, indexBuffer = 0;
   uint32_t vertexCount = 0, indexCount = 0;
-  friend Result MakeMesh(GpuDevice*, const struct MeshData&, Mesh**);
+  static Result Make(GpuDevice* device, const struct MeshData& data, Mesh** mesh);
+  friend Result CreateBox(GpuDevice*, float, float, float, Mesh**, void*);
+  friend Result CreatePolygon(GpuDevice*, float, uint32_t, Mesh**, void*);
 };
 
 // Sizes in world units; the box is centred on the origin.

@@ -187,10 +187,8 @@ void ShowAppWindow(WindowHandle window) {
   if (window && window->alive) SDL_ShowWindow(window->sdlWindow);
 }
 
-void UpdateAppWindow(WindowHandle window) {
-  (void)window;  // the first frame paints the window; nothing to flush before it
-  PumpSdlEvents();
-}
+// The first frame paints the window; there is nothing to flush before it.
+void UpdateAppWindow(WindowHandle window) { (void)window; }
 
 void DestroyAppWindow(WindowHandle window) {
   if (!window || !window->alive) return;

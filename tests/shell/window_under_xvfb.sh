@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # One of the programs under a real X server (Xvfb): its window carries the
 # title, and Escape ends the program with exit code 0 in well under a second.
-# Usage: window_under_xvfb.sh <program> <folder with fx/, textures/, sound/>
+# A full-screen program's window must cover the whole screen, even with no
+# window manager to grant the request.
+# Usage: window_under_xvfb.sh <program> <folder with fx/, textures/, sound/> [fullscreen]
 set -uo pipefail
 program="$1"
 content="$2"
+fullscreen="${3:-}"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Xvfb picks a free display itself and writes its number to the given file.
@@ -32,6 +35,12 @@ done
 [ -n "$window" ] || fail "no window titled 'Tiny little wrapper thingie'"
 sleep 1
 kill -0 "$pid" 2>/dev/null || fail "the program ended by itself: $(cat "$errors")"
+if [ -n "$fullscreen" ]; then
+  screen="$(xdotool getdisplaygeometry | tr ' ' 'x')"
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  [ "${WIDTH}x${HEIGHT}" = "$screen" ] && [ "$X" -eq 0 ] && [ "$Y" -eq 0 ] ||
+    fail "full-screen window is ${WIDTH}x${HEIGHT} at ($X, $Y), the screen $screen"
+fi
 
 xdotool windowfocus --sync "$window"
 start=$(date +%s%N)
